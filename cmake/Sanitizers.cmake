@@ -1,0 +1,12 @@
+# Sanitizer builds: set for the whole tree so that every library and program agrees.
+if(TARNWICK_ASAN AND TARNWICK_TSAN)
+  message(FATAL_ERROR "TARNWICK_ASAN and TARNWICK_TSAN cannot be combined")
+endif()
+if(TARNWICK_ASAN)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(TARNWICK_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
