@@ -49,10 +49,10 @@ enum {
 /* Results. */
 enum {
     TAL_OK = 0,
-    TAL_ERR_INVALID = 1,   /* unknown object, null pointer, bad type */
-    TAL_ERR_FAILED = 2,    /* the operation failed (e.g. an injected fault) */
-    TAL_ERR_TIMEOUT = 3,   /* TAL_WaitEvent: no event within the timeout */
-    TAL_ERR_STOPPED = 4,   /* TAL_WaitEvent: the library has stopped delivering events */
+    TAL_ERR_INVALID = 1, /* unknown object, null pointer, bad type */
+    TAL_ERR_FAILED = 2,  /* the operation failed (e.g. an injected fault) */
+    TAL_ERR_TIMEOUT = 3, /* TAL_WaitEvent: no event within the timeout */
+    TAL_ERR_STOPPED = 4, /* TAL_WaitEvent: the library has stopped delivering events */
     TAL_ERR_NO_MEMORY = 5
 };
 
@@ -66,7 +66,8 @@ int TAL_Fini(void);
 TAL_EVENT TAL_Event_Create(uint32_t id);
 int TAL_Event_Destroy(TAL_EVENT ev);
 int TAL_SendEvent(TAL_EVENT ev);
-/* 0 with *ev set; 4 once delivery has stopped; TAL_ERR_TIMEOUT when the time ran out. */
+/* 0 with *ev set; 4 once delivery has stopped; TAL_ERR_TIMEOUT when the time ran out.
+ * A timeout of 0xFFFFFFFF waits without limit. */
 int TAL_WaitEvent(uint32_t timeoutMs, TAL_EVENT* ev);
 uint32_t TAL_Event_GetID(TAL_EVENT ev); /* 0 for an unknown event */
 int TAL_Event_SetACT(TAL_EVENT ev, void* act);
@@ -87,10 +88,12 @@ int TAL_Event_SetParameter(TAL_EVENT ev, uint32_t* cursor, uint32_t id, uint32_t
  * fills id, type and count (elements for arrays, string length for strings, entries for lists);
  * returns 0 after the last one and on bad input. *cursor starts at 0. Value pointers point to a
  * uint8_t (type 1), an int32_t (0, 3), the bytes (6), int32_t elements (7), a NUL-terminated
- * string (8) or a TAL_LIST (9). */
-const void* TAL_Event_GetNextParameter(TAL_EVENT ev, uint32_t* cursor, uint32_t* id,
-                                       uint32_t* type, uint32_t* count);
-/* Walks a list in the same way; list is the value pointer of a type 9 parameter. */
+ * string (8) or a TAL_LIST (9). id, type and count may be null when not wanted. Past the last
+ * parameter the cursor stays where it is and the outputs are set to 0. */
+const void* TAL_Event_GetNextParameter(TAL_EVENT ev, uint32_t* cursor, uint32_t* id, uint32_t* type,
+                                       uint32_t* count);
+/* Walks a list in the same way; list is the value pointer of a type 9 parameter (or the address
+ * of a TAL_LIST variable). A list inside an event or a list is a read-only copy owned by it. */
 const void* TAL_List_GetNextParameter(const void* list, uint32_t* cursor, uint32_t* id,
                                       uint32_t* type, uint32_t* count);
 
