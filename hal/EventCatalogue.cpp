@@ -1,5 +1,9 @@
 #include "EventCatalogue.h"
 
+#include "AdminEvents.h"
+#include "AlarmEvents.h"
+#include "TdmEvents.h"
+
 #include <iterator>
 
 namespace {
@@ -62,12 +66,12 @@ constexpr CatalogueRow kTalRows[] = {
     {0x205008, 0x3ec82717, "ntf_PAL_UNBLOCKED", kNotification},
     {0x206000, 0x3ed3273d, "ntf_PAL_PLYRTRIGGERED", kNotification},
     {0x207000, 0x3ed3273b, "ntf_PAL_RECTRIGGERED", kNotification},
-    {0x102000, 0x3ccf000b, "cmp_PAL_GETHWINFO", kCompletion},      // CProcess_cmp_TAL_GETHWINFO
-    {0x102001, 0x3ccf0003, "cmp_PAL_REQHNDLS", kCompletion},       // CProcess_cmp_TAL_REQHNDLS
-    {0x102003, 0x3ccf0007, "cmp_PAL_STARTPAL", kCompletion},       // CProcess_cmp_TAL_STARTTAL
-    {0x103001, 0x3ccf000d, "cmp_PAL_ALARMINFO", kCompletion},      // CProcess_cmp_TAL_ALARMINFO
-    {0x103003, 0x3ccf0011, "cmp_PAL_GETALRMCONF", kCompletion},    // CProcess_cmp_TAL_GETALRMCONF
-    {0x103004, 0x3d4f0019, "cmp_PAL_GETSPANPARAMS", kCompletion},  // CProcess_cmp_TAL_GETSPANPARAMS
+    {0x102000, 0x3ccf000b, "cmp_PAL_GETHWINFO", &MakeTranslator<CProcess_cmp_TAL_GETHWINFO>},
+    {0x102001, 0x3ccf0003, "cmp_PAL_REQHNDLS", &MakeTranslator<CProcess_cmp_TAL_REQHNDLS>},
+    {0x102003, 0x3ccf0007, "cmp_PAL_STARTPAL", &MakeTranslator<CProcess_cmp_TAL_STARTTAL>},
+    {0x103001, 0x3ccf000d, "cmp_PAL_ALARMINFO", &MakeTranslator<CProcess_cmp_TAL_ALARMINFO>},
+    {0x103003, 0x3ccf0011, "cmp_PAL_GETALRMCONF", &MakeTranslator<CProcess_cmp_TAL_GETALRMCONF>},
+    {0x103004, 0x3d4f0019, "cmp_PAL_GETSPANPARAMS", &MakeTranslator<CProcess_cmp_TAL_GETSPANPARAMS>},
     {0x105005, 0x3cc8001b, "cmp_PAL_DROPCALL", kCompletion},       // CProcess_cmp_TAL_DROPCALL
     {0x105007, 0x3cc80019, "cmp_PAL_GETCALLINFO", kCompletion},    // CProcess_cmp_TAL_GETCALLINFO
     {0x105008, 0x3cc8000b, "cmp_PAL_GETCHSTATE", kCompletion},     // CProcess_cmp_TAL_GETCHSTATE
@@ -80,7 +84,7 @@ constexpr CatalogueRow kTalRows[] = {
     {0x107004, 0x3cd2000b, "cmp_PAL_VSGETPARAMSTX", kCompletion},   // CProcess_cmp_TAL_RVSGETPARAMS
     {0x108000, 0x3cc60003, "cmp_PAL_DDETECT", kCompletion},         // CProcess_cmp_TAL_DDETECT
     {0x108002, 0x3cc6000b, "cmp_PAL_DGETBUFFER", kCompletion},      // CProcess_cmp_TAL_DGETBUFFER
-    {0x203000, 0x3ec82713, "ntf_PAL_ALARM", kNotification},         // CProcess_ntf_TAL_ALARM
+    {0x203000, 0x3ec82713, "ntf_PAL_ALARM", &MakeTranslator<CProcess_ntf_TAL_ALARM>},
     {0x205002, 0x3ec82711, "ntf_PAL_CALLOFFERED", kNotification},   // CProcess_ntf_TAL_CALLOFFERED
     {0x205004, 0x3ec8271d, "ntf_PAL_DISCONNECT", kNotification},    // CProcess_ntf_PAL_DISCONNECT
     {0x205006, 0x3ec82723, "ntf_PAL_MEDIADETECT", kNotification},   // CProcess_ntf_TAL_MEDIADETECT
@@ -122,15 +126,15 @@ constexpr CatalogueRow kPalRows[] = {
     {0x8001, 0x3ac60008, "req_PAL_DFLUSH", kRequest},
     {0x8002, 0x3ac6000a, "req_PAL_DGETBUFFER", kRequest},
     {0x8003, 0x3ac60006, "req_PAL_DSTOP", kRequest},
-    {0x2001, 0x3acf0002, "req_PAL_REQHNDLS", kRequest},       // CProcess_req_PAL_REQHNDLS
-    {0x2003, 0x3acf0006, "req_PAL_STARTPAL", kRequest},       // CProcess_req_PAL_STARTPAL
-    {0x2002, 0x3acf0004, "req_PAL_RETHNDLS", kRequest},       // CProcess_req_PAL_RETHNDLS
-    {0x3005, 0x3acf000e, "req_PAL_SETALRMCONF", kRequest},    // CProcess_req_PAL_SETALRMCONF
-    {0x4000, 0x3acd0002, "req_PAL_ATTACH", kRequest},         // CProcess_req_PAL_ATTACH
-    {0x4001, 0x3acd0004, "req_PAL_DETACH", kRequest},         // CProcess_req_PAL_DETACH
-    {0x4002, 0x3acd0006, "req_PAL_LISTEN", kRequest},         // CProcess_req_PAL_LISTEN
-    {0x4004, 0x3acd000a, "req_PAL_ROUTE", kRequest},          // CProcess_req_PAL_ROUTE
-    {0x4005, 0x3acd000c, "req_PAL_UNROUTE", kRequest},        // CProcess_req_PAL_UNROUTE
+    {0x2001, 0x3acf0002, "req_PAL_REQHNDLS", &MakeTranslator<CProcess_req_PAL_REQHNDLS>},
+    {0x2003, 0x3acf0006, "req_PAL_STARTPAL", &MakeTranslator<CProcess_req_PAL_STARTPAL>},
+    {0x2002, 0x3acf0004, "req_PAL_RETHNDLS", &MakeTranslator<CProcess_req_PAL_RETHNDLS>},
+    {0x3005, 0x3acf000e, "req_PAL_SETALRMCONF", &MakeTranslator<CProcess_req_PAL_SETALRMCONF>},
+    {0x4000, 0x3acd0002, "req_PAL_ATTACH", &MakeTranslator<CProcess_req_PAL_ATTACH>},
+    {0x4001, 0x3acd0004, "req_PAL_DETACH", &MakeTranslator<CProcess_req_PAL_DETACH>},
+    {0x4002, 0x3acd0006, "req_PAL_LISTEN", &MakeTranslator<CProcess_req_PAL_LISTEN>},
+    {0x4004, 0x3acd000a, "req_PAL_ROUTE", &MakeTranslator<CProcess_req_PAL_ROUTE>},
+    {0x4005, 0x3acd000c, "req_PAL_UNROUTE", &MakeTranslator<CProcess_req_PAL_UNROUTE>},
     {0x5005, 0x3ac8001a, "req_PAL_DROPCALL", kRequest},       // CProcess_req_PAL_DROPCALL
     {0x5009, 0x3ac8000e, "req_PAL_GETPARAMS", kRequest},      // CProcess_req_PAL_GETPARAMS
     {0x500b, 0x3ac8001c, "req_PAL_MAKECALL", kRequest},       // CProcess_req_PAL_MAKECALL
