@@ -1,10 +1,10 @@
 #include "EventCatalogue.h"
 
+#include <iterator>
+
 #include "AdminEvents.h"
 #include "AlarmEvents.h"
 #include "TdmEvents.h"
-
-#include <iterator>
 
 namespace {
 
@@ -71,23 +71,24 @@ constexpr CatalogueRow kTalRows[] = {
     {0x102003, 0x3ccf0007, "cmp_PAL_STARTPAL", &MakeTranslator<CProcess_cmp_TAL_STARTTAL>},
     {0x103001, 0x3ccf000d, "cmp_PAL_ALARMINFO", &MakeTranslator<CProcess_cmp_TAL_ALARMINFO>},
     {0x103003, 0x3ccf0011, "cmp_PAL_GETALRMCONF", &MakeTranslator<CProcess_cmp_TAL_GETALRMCONF>},
-    {0x103004, 0x3d4f0019, "cmp_PAL_GETSPANPARAMS", &MakeTranslator<CProcess_cmp_TAL_GETSPANPARAMS>},
-    {0x105005, 0x3cc8001b, "cmp_PAL_DROPCALL", kCompletion},       // CProcess_cmp_TAL_DROPCALL
-    {0x105007, 0x3cc80019, "cmp_PAL_GETCALLINFO", kCompletion},    // CProcess_cmp_TAL_GETCALLINFO
-    {0x105008, 0x3cc8000b, "cmp_PAL_GETCHSTATE", kCompletion},     // CProcess_cmp_TAL_GETCHSTATE
-    {0x105009, 0x3cc8000f, "cmp_PAL_GETPARAMS", kCompletion},      // CProcess_cmp_TAL_GETPARAMS
-    {0x10500b, 0x3cc8001d, "cmp_PAL_MAKECALL", kCompletion},       // CProcess_cmp_TAL_MAKECALL
-    {0x106002, 0x3cc4000b, "cmp_PAL_PPLAY", kCompletion},          // CProcess_cmp_TAL_PPLAY
-    {0x10600b, 0x3cd1000d, "cmp_PAL_VSSTARTRX", kCompletion},      // CProcess_cmp_TAL_PVSSTART
+    {0x103004, 0x3d4f0019, "cmp_PAL_GETSPANPARAMS",
+     &MakeTranslator<CProcess_cmp_TAL_GETSPANPARAMS>},
+    {0x105005, 0x3cc8001b, "cmp_PAL_DROPCALL", kCompletion},        // CProcess_cmp_TAL_DROPCALL
+    {0x105007, 0x3cc80019, "cmp_PAL_GETCALLINFO", kCompletion},     // CProcess_cmp_TAL_GETCALLINFO
+    {0x105008, 0x3cc8000b, "cmp_PAL_GETCHSTATE", kCompletion},      // CProcess_cmp_TAL_GETCHSTATE
+    {0x105009, 0x3cc8000f, "cmp_PAL_GETPARAMS", kCompletion},       // CProcess_cmp_TAL_GETPARAMS
+    {0x10500b, 0x3cc8001d, "cmp_PAL_MAKECALL", kCompletion},        // CProcess_cmp_TAL_MAKECALL
+    {0x106002, 0x3cc4000b, "cmp_PAL_PPLAY", kCompletion},           // CProcess_cmp_TAL_PPLAY
+    {0x10600b, 0x3cd1000d, "cmp_PAL_VSSTARTRX", kCompletion},       // CProcess_cmp_TAL_PVSSTART
     {0x106007, 0, "cmp_TAL_PVSDATA TAL: event only", kCompletion},  // CProcess_cmp_TAL_PVSDATA
     {0x107001, 0x3cc50005, "cmp_PAL_RRECORD", kCompletion},         // CProcess_cmp_TAL_RRECORD
     {0x107004, 0x3cd2000b, "cmp_PAL_VSGETPARAMSTX", kCompletion},   // CProcess_cmp_TAL_RVSGETPARAMS
     {0x108000, 0x3cc60003, "cmp_PAL_DDETECT", kCompletion},         // CProcess_cmp_TAL_DDETECT
     {0x108002, 0x3cc6000b, "cmp_PAL_DGETBUFFER", kCompletion},      // CProcess_cmp_TAL_DGETBUFFER
     {0x203000, 0x3ec82713, "ntf_PAL_ALARM", &MakeTranslator<CProcess_ntf_TAL_ALARM>},
-    {0x205002, 0x3ec82711, "ntf_PAL_CALLOFFERED", kNotification},   // CProcess_ntf_TAL_CALLOFFERED
-    {0x205004, 0x3ec8271d, "ntf_PAL_DISCONNECT", kNotification},    // CProcess_ntf_PAL_DISCONNECT
-    {0x205006, 0x3ec82723, "ntf_PAL_MEDIADETECT", kNotification},   // CProcess_ntf_TAL_MEDIADETECT
+    {0x205002, 0x3ec82711, "ntf_PAL_CALLOFFERED", kNotification},  // CProcess_ntf_TAL_CALLOFFERED
+    {0x205004, 0x3ec8271d, "ntf_PAL_DISCONNECT", kNotification},   // CProcess_ntf_PAL_DISCONNECT
+    {0x205006, 0x3ec82723, "ntf_PAL_MEDIADETECT", kNotification},  // CProcess_ntf_TAL_MEDIADETECT
     {0x206002, 0x3ed3273f, "ntf_PAL_VSRXTRIGGERED",
      kNotification},                                               // CProcess_ntf_TAL_PVSTRIGGERED
     {0x207001, 0x3ed32735, "ntf_PAL_VSDATA", kNotification},       // CProcess_ntf_TAL_RVSDATA

@@ -27,7 +27,7 @@ namespace ids = MTCore::ids;
 namespace {
 
 class AdminEndToEnd : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ::unsetenv("TARNWICK_HARDWARE");
         TnwkLogSetOutput("none");
@@ -138,7 +138,8 @@ TEST_F(AdminEndToEnd, AHostLearnsTheDefaultHardwareAndDrivesItsSpans) {
         for (uint32_t span = 1; span <= board.lines.size(); ++span) {
             EXPECT_TRUE(haltest::WaitUntil([&] {
                 return tal::HardwareBoard::instance().spanActive(uint32_t(board.logicalId), span);
-            })) << "board " << board.logicalId << " span " << span;
+            })) << "board "
+                << board.logicalId << " span " << span;
         }
     }
     ASSERT_NE(line, 0u);

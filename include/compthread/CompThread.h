@@ -9,7 +9,7 @@ namespace CompThread {
 
 // A non-recursive mutex.
 class Mutex {
-public:
+  public:
     Mutex();
     virtual ~Mutex();
     Mutex(const Mutex&) = delete;
@@ -19,7 +19,7 @@ public:
     void unlock();
     bool tryLock();
 
-protected:
+  protected:
     struct Impl;
     std::unique_ptr<Impl> impl_;
     friend class Cond;
@@ -27,20 +27,20 @@ protected:
 
 // Locks a mutex for the guard's lifetime.
 class Guard {
-public:
+  public:
     explicit Guard(Mutex& m) : m_(m) { m_.lock(); }
     ~Guard() { m_.unlock(); }
     Guard(const Guard&) = delete;
     Guard& operator=(const Guard&) = delete;
 
-private:
+  private:
     Mutex& m_;
 };
 
 // A condition that is also its own mutex: lock it (or guard it), then wait; signal and broadcast
 // may be called with or without the lock held.
 class Cond : public Mutex {
-public:
+  public:
     Cond();
     ~Cond() override;
 
@@ -52,7 +52,7 @@ public:
     void signal();
     void broadcast();
 
-private:
+  private:
     struct CondImpl;
     std::unique_ptr<CondImpl> cond_;
 };
