@@ -102,7 +102,8 @@ DWORD codeFor(int rc, int sysErrno) {
 std::string fileUri(const std::string& path) {
     static const char hex[] = "0123456789ABCDEF";
     std::string uri = "file:";
-    for (unsigned char c : path) {
+    for (const char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
         if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
             c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
             uri += static_cast<char>(c);
